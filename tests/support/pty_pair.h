@@ -24,7 +24,8 @@ class PtyPair {
     // XON/XOFF and RTS/CTS handshake, raw otherwise.
     void setUserSettings();
 
-    // Everything the master receives until `quietMs` pass without a byte.
+    // Everything the master receives until `quietMs` pass without a byte
+    // (1 MiB at most).
     std::string drain(int quietMs = 50);
     // Closes the master, as if the port vanished.
     void closeMaster();
