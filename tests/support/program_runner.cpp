@@ -1,5 +1,6 @@
 #include "program_runner.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -37,9 +38,39 @@ Target makeTarget() {
     if (launcher != nullptr) t.launcher = splitWords(launcher);
     t.windows = t.program.size() > 4 && t.program.compare(t.program.size() - 4, 4, ".exe") == 0;
     t.eol = t.windows ? "\r\n" : "\n";
-    t.invocationName = t.program;
-    t.missingPort = "/nonexistent/tripwick-port";
+    if (t.windows) {
+        // Wine shows the program under its drive Z: path.
+        t.invocationName = "Z:" + t.program;
+        for (char &c : t.invocationName) c = c == '/' ? '\\' : c;
+        t.missingPort = "\\\\.\\NOPORT";
+        t.portGoneError = 21;  // ERROR_NOT_READY
+        t.keepsUndescribedTermios = false;
+        t.keepsCtsFlow = true;
+    } else {
+        t.invocationName = t.program;
+        t.missingPort = "/nonexistent/tripwick-port";
+        t.portGoneError = 5;  // EIO
+    }
     return t;
+}
+
+// Under Wine, a COM port linked to a /dev/ttyS device would reach this
+// machine's console: such links are removed before every run, and without a
+// prefix of its own (whose links the tests control) nothing runs at all.
+bool wineCannotReachTheConsole() {
+    const char *prefix = std::getenv("WINEPREFIX");
+    if (prefix == nullptr || *prefix == '\0') return false;
+    const std::string folder = std::string(prefix) + "/dosdevices";
+    DIR *dir = opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    while (const dirent *entry = readdir(dir)) {
+        const std::string link = folder + "/" + entry->d_name;
+        char target[256] = {};
+        if (readlink(link.c_str(), target, sizeof target - 1) <= 0) continue;
+        if (std::strncmp(target, "/dev/ttyS", 9) == 0) unlink(link.c_str());
+    }
+    closedir(dir);
+    return true;
 }
 
 }  // namespace
@@ -56,8 +87,30 @@ std::string Target::text(const std::string &lines) const {
     return result;
 }
 
-std::string Target::portName(const std::string &slavePath, int /*comNumber*/) const {
-    return slavePath;
+std::string Target::portName(const std::string &slavePath, int comNumber) const {
+    if (!windows) return slavePath;
+    // Wine reaches COMn through the link $WINEPREFIX/dosdevices/comn.
+    static int portsMapped = 0;
+    if (comNumber == 0) comNumber = 10 + (getpid() + portsMapped++) % 240;
+    const char *prefix = std::getenv("WINEPREFIX");
+    if (prefix == nullptr) return "";
+    const std::string link = std::string(prefix) + "/dosdevices/com" + std::to_string(comNumber);
+    unlink(link.c_str());
+    if (symlink(slavePath.c_str(), link.c_str()) != 0) return "";
+    // COM1 to COM9 are device names anywhere; higher ones need the \\.\ form.
+    const std::string name = "COM" + std::to_string(comNumber);
+    return comNumber <= 9 ? name : "\\\\.\\" + name;
+}
+
+std::pair<std::string, bool> Target::inputAsRead(const std::string &input) const {
+    if (!windows) return {input, false};
+    std::string read;
+    for (size_t i = 0; i < input.size(); ++i) {
+        if (input[i] == '\x1a') return {read, true};
+        if (input[i] == '\r' && i + 1 < input.size() && input[i + 1] == '\n') continue;
+        read += input[i];
+    }
+    return {read, false};
 }
 
 const Target &target() {
@@ -72,6 +125,10 @@ std::string menu() {
 }
 
 Program::Program(const std::vector<std::string> &args, const Options &options) {
+    if (target().windows && !wineCannotReachTheConsole()) {
+        err_ = "refusing to run under Wine without a WINEPREFIX of the tests' own\n";
+        return;
+    }
     int in[2] = {-1, -1}, out[2] = {-1, -1}, err[2] = {-1, -1};
     if (pipe2(err, O_CLOEXEC) != 0) return;
     if (options.terminal < 0 && (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)) return;

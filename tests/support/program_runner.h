@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The program under test and what differs between its builds.
@@ -14,6 +15,20 @@ struct Target {
     std::string eol;                    // a line end as it reaches a pipe
     bool windows = false;
     std::string missingPort;  // a port name that names no device
+    // The error code of a trigger sent to a port that has gone away.
+    unsigned long portGoneError = 0;
+    // Whether the system leaves the termios bits that the port settings do
+    // not describe alone (Wine puts a port it opens into raw mode).
+    bool keepsUndescribedTermios = true;
+    // Whether CTS output flow that was on stays on (through CRTSCTS) when RTS
+    // flow control is switched off: Windows keeps CTS flow as a setting of
+    // its own, and Wine can only express it as CRTSCTS.
+    bool keepsCtsFlow = false;
+
+    // What the program reads from standard input when `input` is written to
+    // it: Windows reads its standard input as text, so CR LF arrives as LF,
+    // and Ctrl-Z ends the input.  Second: whether the input was cut there.
+    std::pair<std::string, bool> inputAsRead(const std::string &input) const;
 
     // The name under which this build reaches the terminal at `slavePath`.
     std::string portName(const std::string &slavePath, int comNumber = 5) const;
