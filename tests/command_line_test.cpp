@@ -21,7 +21,8 @@ std::string deviceLine(const std::string &name) {
 
 // What a run on a healthy port writes when its input is empty.
 std::string emptySessionOutput() {
-    return menu() + target().text("Incorrect input, try again, q to quit.\n\nProgram Terminating...\n");
+    return menu() +
+           target().text("Incorrect input, try again, q to quit.\n\nProgram Terminating...\n");
 }
 
 std::string openFailureTail(const std::string &name) {
@@ -86,8 +87,8 @@ TEST(CommandLine, EveryFormOfTheDeviceOptionSelectsThePort) {
     ASSERT_TRUE(pty.ok());
     const std::string port = target().portName(pty.slavePath());
     const std::vector<std::vector<std::string>> forms = {
-        {"-d", port}, {"-d" + port}, {"--device", port}, {"--device=" + port}, {"--dev", port},
-        {"--d=" + port},
+        {"-d", port},         {"-d" + port},   {"--device", port},
+        {"--device=" + port}, {"--dev", port}, {"--d=" + port},
     };
     for (const auto &args : forms) {
         SCOPED_TRACE(args[0]);
@@ -114,8 +115,9 @@ TEST(CommandLine, TheLastDeviceOptionWinsAndOtherWordsAreIgnored) {
     run = runProgram({"-d", missing, "not-a-port", "--device", port}, "", {"POSIXLY_CORRECT=1"});
     EXPECT_EQ(run.status, 255);
     EXPECT_EQ(run.out, deviceLine(missing) + target().text("Program Terminating...\n"));
-    EXPECT_EQ(run.err, target().text("triggerSerialPort::openSerialPort(): ERROR: Invalid COM Port\n") +
-                           openFailureTail(missing));
+    EXPECT_EQ(run.err,
+              target().text("triggerSerialPort::openSerialPort(): ERROR: Invalid COM Port\n") +
+                  openFailureTail(missing));
 }
 
 TEST(CommandLine, VerboseAndBriefChangeNothing) {
@@ -138,8 +140,9 @@ TEST(CommandLine, APortThatCannotBeUsedEndsWithItsReasonsAndStatus255) {
     Outcome run = runProgram({"-d", missing});
     EXPECT_EQ(run.status, 255);
     EXPECT_EQ(run.out, deviceLine(missing) + target().text("Program Terminating...\n"));
-    EXPECT_EQ(run.err, target().text("triggerSerialPort::openSerialPort(): ERROR: Invalid COM Port\n") +
-                           openFailureTail(missing));
+    EXPECT_EQ(run.err,
+              target().text("triggerSerialPort::openSerialPort(): ERROR: Invalid COM Port\n") +
+                  openFailureTail(missing));
     if (target().windows) return;  // the remaining devices are this system's own
 
     run = runProgram({"-d", "/dev/null"});

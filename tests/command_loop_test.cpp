@@ -1,8 +1,8 @@
 // The interactive commands, run as a black box with a pseudo-terminal as the
 // serial port.  A pseudo-terminal has no RTS line, so commands 1 and 2 fail
 // there and show their failure texts; triggers reach the master side.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -50,7 +50,7 @@ Expected expectedRun(const std::string &input) {
 std::string expectedOutput(const std::string &input) { return expectedRun(input).out; }
 
 class CommandLoopTest : public testing::Test {
-   protected:
+ protected:
     void SetUp() override {
         ASSERT_TRUE(pty.ok());
         pty.setUserSettings();
@@ -159,9 +159,10 @@ TEST_F(CommandLoopTest, ASecondInstanceCannotTakeAPortInUse) {
     const Outcome second = runProgram({"-d", port}, "3");
     EXPECT_EQ(second.status, 255);
     EXPECT_EQ(second.out, deviceLine() + terminating());
-    EXPECT_EQ(second.err, "triggerSerialPort::openSerialPort(): ERROR: Unknown Error 16\n"
-                          "triggerSerialPort(): ERROR Cannot open serial port `" + port +
-                              "'\ntripwick::main() ERROR Cannot open serial port " + port + "\n");
+    EXPECT_EQ(second.err,
+              "triggerSerialPort::openSerialPort(): ERROR: Unknown Error 16\n"
+              "triggerSerialPort(): ERROR Cannot open serial port `" +
+                  port + "'\ntripwick::main() ERROR Cannot open serial port " + port + "\n");
     EXPECT_EQ(pty.drain(), "");
 
     first.send("3");

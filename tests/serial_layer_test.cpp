@@ -16,7 +16,7 @@ HANDLE openPort(const std::string &name) {
 }
 
 class SerialLayerTest : public testing::Test {
-   protected:
+ protected:
     void SetUp() override {
         ASSERT_TRUE(pty.ok());
         pty.setUserSettings();

@@ -123,11 +123,11 @@ TEST(TermiosMapping, FlowControlAndXonXoffCharactersMapBothWays) {
 
 TEST(TermiosMapping, ReadModifyWriteOfEverySettingLeavesThePortAsFound) {
     for (const tcflag_t size : {CS5, CS6, CS7, CS8}) {
-        for (const tcflag_t parity : {tcflag_t{0}, tcflag_t{PARENB}, tcflag_t{PARENB | PARODD},
-                                      tcflag_t{PARENB | CMSPAR},
-                                      tcflag_t{PARENB | PARODD | CMSPAR}}) {
-            for (const tcflag_t extra : {tcflag_t{0}, tcflag_t{CSTOPB}, tcflag_t{CRTSCTS},
-                                         tcflag_t{CSTOPB | CRTSCTS}}) {
+        for (const tcflag_t parity :
+             {tcflag_t{0}, tcflag_t{PARENB}, tcflag_t{PARENB | PARODD}, tcflag_t{PARENB | CMSPAR},
+              tcflag_t{PARENB | PARODD | CMSPAR}}) {
+            for (const tcflag_t extra :
+                 {tcflag_t{0}, tcflag_t{CSTOPB}, tcflag_t{CRTSCTS}, tcflag_t{CSTOPB | CRTSCTS}}) {
                 termios t = portWithUnrelatedBits();
                 t.c_cflag = (t.c_cflag & ~CSIZE) | size | parity | extra;
                 t.c_iflag |= IXON;
@@ -143,9 +143,9 @@ TEST(TermiosMapping, ReadModifyWriteOfEverySettingLeavesThePortAsFound) {
 }
 
 TEST(TermiosMapping, EverySpeedOfTheTableMapsBothWays) {
-    const DWORD rates[] = {50,     75,     110,    134,     150,     200,     300,     600,
-                           1200,   1800,   2400,   4800,    9600,    19200,   38400,   57600,
-                           115200, 230400, 460800, 500000,  576000,  921600,  1000000, 1152000,
+    const DWORD rates[] = {50,      75,      110,     134,     150,     200,    300,     600,
+                           1200,    1800,    2400,    4800,    9600,    19200,  38400,   57600,
+                           115200,  230400,  460800,  500000,  576000,  921600, 1000000, 1152000,
                            1500000, 2000000, 2500000, 3000000, 3500000, 4000000};
     for (const DWORD rate : rates) {
         DCB dcb = plainRecord();
@@ -242,12 +242,18 @@ TEST(DevicePath, WindowsNamesMapToTheirDevices) {
     const struct {
         const char *name, *path;
     } cases[] = {
-        {"COM1", "/dev/ttyS0"},          {"com3", "/dev/ttyS2"},
-        {"\\\\.\\COM10", "/dev/ttyS9"},  {"COM256", "/dev/ttyS255"},
-        {"ttyUSB0", "/dev/ttyUSB0"},     {"\\\\.\\ttyACM1", "/dev/ttyACM1"},
-        {"/dev/pts/7", "/dev/pts/7"},    {"./port", "./port"},
-        {"COM0", "/dev/COM0"},           {"COM01", "/dev/COM01"},
-        {"COM257", "/dev/COM257"},       {"COM1x", "/dev/COM1x"},
+        {"COM1", "/dev/ttyS0"},
+        {"com3", "/dev/ttyS2"},
+        {"\\\\.\\COM10", "/dev/ttyS9"},
+        {"COM256", "/dev/ttyS255"},
+        {"ttyUSB0", "/dev/ttyUSB0"},
+        {"\\\\.\\ttyACM1", "/dev/ttyACM1"},
+        {"/dev/pts/7", "/dev/pts/7"},
+        {"./port", "./port"},
+        {"COM0", "/dev/COM0"},
+        {"COM01", "/dev/COM01"},
+        {"COM257", "/dev/COM257"},
+        {"COM1x", "/dev/COM1x"},
         {"COM", "/dev/COM"},
     };
     for (const auto &c : cases) {

@@ -1,11 +1,12 @@
 // The port class against the scripted fake of the serial calls.
+#include "trigger_serial_port.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "fake_serial_port_api.h"
-#include "trigger_serial_port.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ std::string dcbBytes(const DCB &dcb) {
 }
 
 class TriggerSerialPortTest : public testing::Test {
-   protected:
+ protected:
     void SetUp() override {
         resetFakeSerialPlatform();
         fake().portSettings = userPortSettings();
@@ -125,22 +126,23 @@ INSTANTIATE_TEST_SUITE_P(
                             "triggerSerialPort::openSerialPort(): ERROR: Unknown Error 5\n"
                             "triggerSerialPort(): ERROR Cannot open serial port `COM7'\n",
                             false},
-        ConstructionFailure{"FirstRead", Call::GetCommState, 1, 31, false,
-                            "triggerSerialPort(): ERROR: Cannot retrieve comm port state. ERRNO 31\n",
-                            true},
-        ConstructionFailure{"FirstReadAndClose", Call::GetCommState, 1, 31, true,
-                            "triggerSerialPort(): ERROR: Cannot retrieve comm port state. ERRNO 31\n"
-                            "triggerSerialPort(): ERROR: Cannot close serial port. ERRNO 6\n",
-                            true},
+        ConstructionFailure{
+            "FirstRead", Call::GetCommState, 1, 31, false,
+            "triggerSerialPort(): ERROR: Cannot retrieve comm port state. ERRNO 31\n", true},
+        ConstructionFailure{
+            "FirstReadAndClose", Call::GetCommState, 1, 31, true,
+            "triggerSerialPort(): ERROR: Cannot retrieve comm port state. ERRNO 31\n"
+            "triggerSerialPort(): ERROR: Cannot close serial port. ERRNO 6\n",
+            true},
         ConstructionFailure{"Write", Call::SetCommState, 1, 87, false,
                             "ERROR: Cannot set comm port state. ERRNO 87\n", true},
         ConstructionFailure{"WriteAndClose", Call::SetCommState, 1, 87, true,
                             "ERROR: Cannot set comm port state. ERRNO 87\n"
                             "ERROR: Cannot close serial port. ERRNO 6\n",
                             true},
-        ConstructionFailure{"ReadBack", Call::GetCommState, 2, 22, false,
-                            "triggerSerialPort(): ERROR: Cannot retrieve comm port state. ERRNO 22\n",
-                            true},
+        ConstructionFailure{
+            "ReadBack", Call::GetCommState, 2, 22, false,
+            "triggerSerialPort(): ERROR: Cannot retrieve comm port state. ERRNO 22\n", true},
         ConstructionFailure{"ReadBackAndClose", Call::GetCommState, 2, 4294967295u, true,
                             "triggerSerialPort(): ERROR: Cannot retrieve comm port state. "
                             "ERRNO 4294967295\n"
@@ -215,9 +217,11 @@ TEST_F(TriggerSerialPortTest, FailedTriggerReportsReleasesAndNeverTouchesThePort
 
         CaptureStderr();
         EXPECT_FALSE(port->sendTrigger());
-        std::string expected = "triggerSerialPort::sendTrigger(): ERROR: Cannot send zero byte. ERRNO 5\n";
+        std::string expected =
+            "triggerSerialPort::sendTrigger(): ERROR: Cannot send zero byte. ERRNO 5\n";
         if (closeFails) {
-            expected += "triggerSerialPort::sendTrigger(): ERROR: Cannot close serial port. ERRNO 6\n";
+            expected +=
+                "triggerSerialPort::sendTrigger(): ERROR: Cannot close serial port. ERRNO 6\n";
         }
         EXPECT_EQ(GetCapturedStderr(), expected);
         EXPECT_EQ(fake().count(Call::CloseHandle), 1);

@@ -9,7 +9,7 @@
 // Construction never fails outright; `portOpen` tells whether the port is
 // open and configured.  Diagnostics go to standard error.
 class triggerSerialPort {
-   public:
+ public:
     // The longest device name the port keeps.
     static constexpr unsigned maxNameLength = 254;
 
@@ -24,7 +24,7 @@ class triggerSerialPort {
     // without touching the port.
     bool sendTrigger();
 
-   private:
+ private:
     bool openSerialPort();
     bool reportSendFailure(const char *functionTag);
     void releasePort(const char *functionTag);
@@ -34,7 +34,7 @@ class triggerSerialPort {
     HANDLE portHandle;
     char portName[maxNameLength + 1];
 
-   public:
+ public:
     // True exactly when construction opened and configured the port.
     bool portOpen;
 };

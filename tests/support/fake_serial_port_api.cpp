@@ -63,7 +63,7 @@ BOOL EscapeCommFunction(HANDLE file, DWORD function) {
 
 BOOL TransmitCommChar(HANDLE file, char c) {
     return fails(Call::TransmitCommChar, file, static_cast<unsigned char>(c), nullptr) ? FALSE
-                                                                                        : TRUE;
+                                                                                       : TRUE;
 }
 
 BOOL CloseHandle(HANDLE object) {

@@ -11,7 +11,14 @@
 
 #include "serial_port_api.h"
 
-enum class Call { CreateFileA, GetCommState, SetCommState, EscapeCommFunction, TransmitCommChar, CloseHandle };
+enum class Call {
+    CreateFileA,
+    GetCommState,
+    SetCommState,
+    EscapeCommFunction,
+    TransmitCommChar,
+    CloseHandle
+};
 
 struct RecordedCall {
     Call call;

@@ -48,7 +48,7 @@ struct Outcome {
 };
 
 class Program {
-   public:
+ public:
     struct Options {
         std::vector<std::string> environment;  // NAME=value additions
         int terminal = -1;  // when set: standard input and output on this terminal
@@ -73,7 +73,7 @@ class Program {
     // Closes the input, waits for the end and returns everything.
     Outcome finish(std::chrono::milliseconds limit = std::chrono::seconds(20));
 
-   private:
+ private:
     bool pump(std::chrono::steady_clock::time_point deadline);
     int pid_ = -1;
     int in_ = -1, out_fd_ = -1, err_fd_ = -1;

@@ -8,7 +8,7 @@
 #include <string>
 
 class PtyPair {
-   public:
+ public:
     PtyPair();
     ~PtyPair();
     PtyPair(const PtyPair &) = delete;
@@ -30,7 +30,7 @@ class PtyPair {
     // Closes the master, as if the port vanished.
     void closeMaster();
 
-   private:
+ private:
     int master_ = -1;
     int slave_ = -1;
     std::string slavePath_;

@@ -5,7 +5,9 @@
 namespace {
 
 bool equalsIgnoringCase(char a, char b) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    auto lower = [](char c) {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    };
     return lower(a) == lower(b);
 }
 

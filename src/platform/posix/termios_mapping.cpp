@@ -12,12 +12,12 @@ struct SpeedEntry {
 };
 
 constexpr SpeedEntry speedTable[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},
-    {150, B150},       {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
-    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000},
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
     {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
     {3500000, B3500000}, {4000000, B4000000},
 };
@@ -57,10 +57,18 @@ bool termiosToDcb(const termios &settings, DCB &dcb) {
     dcb.fBinary = 1;
 
     switch (settings.c_cflag & CSIZE) {
-        case CS5: dcb.ByteSize = 5; break;
-        case CS6: dcb.ByteSize = 6; break;
-        case CS7: dcb.ByteSize = 7; break;
-        default: dcb.ByteSize = 8; break;
+        case CS5:
+            dcb.ByteSize = 5;
+            break;
+        case CS6:
+            dcb.ByteSize = 6;
+            break;
+        case CS7:
+            dcb.ByteSize = 7;
+            break;
+        default:
+            dcb.ByteSize = 8;
+            break;
     }
 
     if (!(settings.c_cflag & PARENB)) {
@@ -105,22 +113,42 @@ bool dcbToTermios(const DCB &dcb, termios &settings) {
 
     tcflag_t cflag = result.c_cflag & ~describedCflags;
     switch (dcb.ByteSize) {
-        case 5: cflag |= CS5; break;
-        case 6: cflag |= CS6; break;
-        case 7: cflag |= CS7; break;
-        case 8: cflag |= CS8; break;
-        default: return false;
+        case 5:
+            cflag |= CS5;
+            break;
+        case 6:
+            cflag |= CS6;
+            break;
+        case 7:
+            cflag |= CS7;
+            break;
+        case 8:
+            cflag |= CS8;
+            break;
+        default:
+            return false;
     }
     switch (dcb.Parity) {
-        case NOPARITY: break;
-        case ODDPARITY: cflag |= PARENB | PARODD; break;
-        case EVENPARITY: cflag |= PARENB; break;
-        case MARKPARITY: cflag |= PARENB | PARODD | CMSPAR; break;
-        case SPACEPARITY: cflag |= PARENB | CMSPAR; break;
-        default: return false;
+        case NOPARITY:
+            break;
+        case ODDPARITY:
+            cflag |= PARENB | PARODD;
+            break;
+        case EVENPARITY:
+            cflag |= PARENB;
+            break;
+        case MARKPARITY:
+            cflag |= PARENB | PARODD | CMSPAR;
+            break;
+        case SPACEPARITY:
+            cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            return false;
     }
     switch (dcb.StopBits) {
-        case ONESTOPBIT: break;
+        case ONESTOPBIT:
+            break;
         case ONE5STOPBITS:  // a 5-bit port with CSTOPB sends 1.5 stop bits
             if (dcb.ByteSize != 5) return false;
             cflag |= CSTOPB;
@@ -129,13 +157,18 @@ bool dcbToTermios(const DCB &dcb, termios &settings) {
             if (dcb.ByteSize == 5) return false;
             cflag |= CSTOPB;
             break;
-        default: return false;
+        default:
+            return false;
     }
     switch (dcb.fRtsControl) {
         case RTS_CONTROL_DISABLE:
-        case RTS_CONTROL_ENABLE: break;
-        case RTS_CONTROL_HANDSHAKE: cflag |= CRTSCTS; break;
-        default: return false;  // RTS toggling around transmissions: not offered by termios
+        case RTS_CONTROL_ENABLE:
+            break;
+        case RTS_CONTROL_HANDSHAKE:
+            cflag |= CRTSCTS;
+            break;
+        default:
+            return false;  // RTS toggling around transmissions: not offered by termios
     }
     // termios has no DTR or DSR handshake.
     if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE || dcb.fOutxDsrFlow) return false;
