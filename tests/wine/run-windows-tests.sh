@@ -64,3 +64,15 @@ export TRIPWICK_LAUNCHER=wine
 # One process, one test at a time: the tests share the prefix's COM port
 # links.  Cases that Wine cannot show are skipped with their reason.
 timeout 900 "$build_dir/tests/program_test" --gtest_color=no
+
+# Windows hands the exit status on whole: -1 is the code 0xFFFFFFFF, which
+# cmd shows as -1 (Linux, and so Wine's own status above, keeps 255 of it).
+windows_program="Z:${program//\//\\}"
+printf '@echo off\r\n"%s" -d \\\\.\\NOPORT >NUL 2>NUL\r\necho %%ERRORLEVEL%%\r\n' "$windows_program" \
+  >"$WINEPREFIX/drive_c/status.bat"
+status=$(timeout 120 wine cmd /c 'C:\status.bat' 2>/dev/null | tr -d '\r' || true)
+if [ "$status" != "-1" ]; then
+  echo "exit code of a port that cannot be opened: expected -1, got '$status'" >&2
+  exit 1
+fi
+echo "exit code of a port that cannot be opened: -1 (0xFFFFFFFF)"
