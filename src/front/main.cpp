@@ -37,16 +37,18 @@ int main(int argc, char *argv[]) {
                 break;
             case 'h':
                 printUsage(0);
-            case 'd':
+            case 'd': {
                 printf("Setting trigger serial device to `%s'\n", optarg);
-                if (strlen(optarg) > triggerSerialPort::maxNameLength) {
+                const size_t length = strlen(optarg);
+                if (length > triggerSerialPort::maxNameLength) {
                     fprintf(stderr,
                             "tripwick::main() ERROR Device name too long (at most %u characters)\n",
                             triggerSerialPort::maxNameLength);
                     terminateProgram(-1);
                 }
-                strcpy(deviceName, optarg);
+                memcpy(deviceName, optarg, length + 1);
                 break;
+            }
             default:  // '?': the parser has written its diagnostic
                 printUsage(wrongCommandLineStatus);
         }
