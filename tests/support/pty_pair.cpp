@@ -53,6 +53,18 @@ std::string PtyPair::drain(int quietMs) {
     return received;
 }
 
+std::string PtyPair::receiveUntil(const std::string &ending, int limitMs) {
+    std::string received;
+    const auto endsWell = [&] {
+        return received.size() >= ending.size() &&
+               received.compare(received.size() - ending.size(), ending.size(), ending) == 0;
+    };
+    for (int waited = 0; !endsWell() && waited < limitMs; waited += 10) {
+        received += drain(10);
+    }
+    return received;
+}
+
 void PtyPair::closeMaster() {
     if (master_ >= 0) close(master_);
     master_ = -1;

@@ -27,6 +27,9 @@ class PtyPair {
     // Everything the master receives until `quietMs` pass without a byte
     // (1 MiB at most).
     std::string drain(int quietMs = 50);
+    // What the master receives until it ends with `ending`, or until
+    // `limitMs` have passed.
+    std::string receiveUntil(const std::string &ending, int limitMs = 10000);
     // Closes the master, as if the port vanished.
     void closeMaster();
 
