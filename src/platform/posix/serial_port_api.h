@@ -16,7 +16,6 @@ using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using HANDLE = void *;
 using LPCSTR = const char *;
-using LPVOID = void *;
 
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
 
